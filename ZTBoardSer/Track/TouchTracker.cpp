@@ -1,5 +1,7 @@
 #include "TouchTracker.h"
 
+#include <cstddef>
+
 // Placeholder: ids by position in the frame, nothing lost.
 CTouchTracker::CTouchTracker() {}
 void CTouchTracker::Track(std::vector<TrackPoint>& list)

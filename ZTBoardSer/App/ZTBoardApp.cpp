@@ -227,12 +227,16 @@ bool CZTBoardApp::CreateWorkThread(int nBoardType, CDeviceBase* pDev)
 {
     g_bSoftOnline = false;
     setlocale(LC_NUMERIC, "C");
-
     CZTBoardWorkBase* pWorker = CZTBoardWorkBase::CreateWorkThread(nBoardType);
     ZTPrintLine("**ZTLog**CreateWorkThread>>%d", nBoardType);
-    bool result = false;
+    return StartWorker(pWorker, nBoardType, pDev);
+}
+
+bool CZTBoardApp::StartWorker(CZTBoardWorkBase* pWorker, int nBoardType, CDeviceBase* pDev)
+{
     if (pWorker) {
-        bool ok = !m_bExiting && pWorker->Create() == wxTHREAD_NO_ERROR && pWorker->InitWork(pDev);
+        bool created = pWorker->Create() == wxTHREAD_NO_ERROR;
+        bool ok = created && !m_bExiting && pWorker->InitWork(pDev);
         auto exited = std::make_shared<wxSemaphore>(0, 1);
         pWorker->SetExitSignal(exited);
         if (ok) {
@@ -247,17 +251,19 @@ bool CZTBoardApp::CreateWorkThread(int nBoardType, CDeviceBase* pDev)
             }
         }
         if (!ok) {
-            delete pWorker;
+            // A created thread waits to be run; only Delete() ends it cleanly.
+            if (created)
+                pWorker->Delete();
+            else
+                delete pWorker;
             pWorker = nullptr;
         }
     }
-    if (pWorker) {
+    if (pWorker)
         RunOnMain([this] { OpenCompanionSocket(); });
-        result = true;
-    }
     m_bWorkRun = true;
     SendConnectToSoft(true);
-    return result;
+    return pWorker != nullptr;
 }
 
 bool CZTBoardApp::DestoryWorkThread(const DeviceInfo* pInfo)

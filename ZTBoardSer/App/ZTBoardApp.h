@@ -41,6 +41,9 @@ public:
 
     // Called by the hot-plug watcher.
     bool CreateWorkThread(int nBoardType, CDeviceBase* pDev);
+    // The second half of CreateWorkThread for a worker already constructed
+    // (by the factory, or by a test with a worker of its own).
+    bool StartWorker(CZTBoardWorkBase* pWorker, int nBoardType, CDeviceBase* pDev);
     bool DestoryWorkThread(const DeviceInfo* pInfo);
     void SetPointCount(int n);
     // Called by the driver IPC server.

@@ -4,7 +4,7 @@
 
 #include "App/ZTBoardApp.h"
 
-wxIMPLEMENT_APP_NO_MAIN(CZTBoardApp);
+
 
 int main(int argc, char** argv)
 {

@@ -573,3 +573,7 @@ void CZTBoardApp::OnTimerKey(wxTimerEvent&)
             w->m_pSidekey->ExecuteKey();
     });
 }
+
+// In the library rather than next to main(), so that the tests that run the
+// application in their own process find wxGetApp() too.
+wxIMPLEMENT_APP_NO_MAIN(CZTBoardApp);

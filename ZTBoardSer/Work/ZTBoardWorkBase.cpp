@@ -69,6 +69,10 @@ bool CZTBoardWorkBase::InitWork(CDeviceBase* pDev)
     m_pOrient = new COrientProcess(m_strWorkType);
     bool bHadHand = m_pDev && m_pDev->m_bHadHand;
     m_pSidekey = new CSidekeyProcess(bHadHand, m_strWorkType);
+    // The "back" key right-clicks at the last screen point from the main
+    // thread (key timer); the worker keeps writing it meanwhile, and a click
+    // at the point of one report earlier is as good.
+    m_pSidekey->AttachPointer(m_pMouse, [this] { return ScreenPoint{m_iScreenX, m_iScreenY}; });
     m_pSidekey->LoadConfig();
 
     CConfigXML cfg;
@@ -160,8 +164,11 @@ wxThread::ExitCode CZTBoardWorkBase::Entry()
         memset(m_pData, 0, m_iDataLen);
         int r = ReadData(m_pData, m_iDataLen);
         if (r != m_iDataLen) {
-            if (r < 0)
+            if (r < 0) {
                 PauseAfterFailedRead();
+                if (TestDestroy())
+                    break;
+            }
             if (isUI)
                 continue;
             ++n;

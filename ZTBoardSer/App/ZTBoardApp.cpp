@@ -251,6 +251,9 @@ bool CZTBoardApp::StartWorker(CZTBoardWorkBase* pWorker, int nBoardType, CDevice
             }
         }
         if (!ok) {
+            // The device stays with the caller, who releases it: the worker
+            // must not close it as it goes.
+            pWorker->m_pDev = nullptr;
             // A created thread waits to be run; only Delete() ends it cleanly.
             if (created)
                 pWorker->Delete();
@@ -427,13 +430,27 @@ void CZTBoardApp::ReloadConversion()
 
 bool CZTBoardApp::StartDualSock(int nPort)
 {
+    // The dual socket belongs to the main thread. From another thread the
+    // connect is queued there and its result is not known yet.
+    if (!wxThread::IsMain()) {
+        RunOnMain([this, nPort] { StartDualSock(nPort); });
+        return false;
+    }
     delete m_pDualSock;
     m_pDualSock = new CZTBoardDualSock();
-    return m_pDualSock->Connect(nPort);
+    if (m_pDualSock->Connect(nPort))
+        return true;
+    delete m_pDualSock;
+    m_pDualSock = nullptr;
+    return false;
 }
 
 void CZTBoardApp::StopDualSock()
 {
+    if (!wxThread::IsMain()) {
+        RunOnMain([this] { StopDualSock(); });
+        return;
+    }
     delete m_pDualSock;
     m_pDualSock = nullptr;
 }
@@ -468,19 +485,37 @@ void CZTBoardApp::OnSocketEvent(wxSocketEvent& event)
 {
     if (event.GetSocketEvent() != wxSOCKET_INPUT)
         return;
-    wxSocketBase* pSock = event.GetSocket();
+    CZTBoardIPCSock* pIPC = m_pIPCSocket;
+    if (!pIPC || !pIPC->GetSocket() || event.GetSocket() != pIPC->GetSocket())
+        return;
+    wxDatagramSocket* pDgram = pIPC->GetSocket();
     // Drain every queued datagram: the socket does not repeat the event for
-    // datagrams still waiting.
-    while (pSock && pSock->IsData()) {
+    // datagrams still waiting. Bounded, so that a socket that keeps reporting
+    // data it cannot deliver never holds the loop.
+    const int kMaxPerEvent = 256;
+    for (int i = 0; i < kMaxPerEvent && pDgram->IsData(); ++i) {
+        // 50 bytes at most, always terminated: a 50-byte datagram fills the
+        // buffer up to its last text byte.
         char buf[51] = {0};
-        auto* pDgram = static_cast<wxDatagramSocket*>(pSock);
         wxIPV4address from;
         pDgram->RecvFrom(from, buf, 50);
-        if (pDgram->Error() || pDgram->LastCount() == 0)
+        wxUint32 n = pDgram->LastCount();
+        if (n == 0) {
+            // A zero-length datagram is reported as an error and consumed;
+            // no error means the queue is empty.
+            if (pDgram->Error())
+                continue;
             break;
-        buf[50] = '\0';
-        if (CZTBoardIPCSock* pIPC = m_pIPCSocket)
-            pIPC->OnRecv(buf);
+        }
+        buf[n < 50 ? n : 50] = '\0';
+        if (!CZTBoardIPCSock::IsTrustedSender(from)) {
+            ZTPrintLine("**Quenlo**OnRecv refused from %s", (const char*)from.IPAddress().utf8_str());
+            continue;
+        }
+        // A command runs worker code, which may end with this socket deleted.
+        pIPC->OnRecv(buf);
+        if (m_pIPCSocket != pIPC)
+            break;
     }
 }
 

@@ -15,5 +15,6 @@ int main(int argc, char** argv)
     // The service draws nothing: skip the toolkit's OpenGL probe, which
     // costs tens of megabytes.
     setenv("GDK_GL", "disable", 0);
+    wxApp::SetInstance(new CZTBoardApp());
     return wxEntry(argc, argv);
 }

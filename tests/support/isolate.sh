@@ -4,7 +4,10 @@
 # of one test can then never meet those of another test running beside it.
 if [ -z "$ZT_ISOLATED" ]; then
   export ZT_ISOLATED=1
-  exec unshare --net --mount --propagation private "$0" "$@"
+  if [ "$(id -u)" = 0 ]; then
+    exec unshare --net --mount --propagation private "$0" "$@"
+  fi
+  exec unshare --user --map-root-user --net --mount --propagation private "$0" "$@"
 fi
 mount -t tmpfs -o mode=1777 tmpfs /tmp || exit 97
 ip link set lo up 2>/dev/null || true

@@ -3,7 +3,13 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-CMouseCtrlLinux::CMouseCtrlLinux(const wxString& strWorkType) : CMouseCtrlBase(strWorkType)
+namespace {
+const unsigned int kLeftButton = 1;
+const unsigned int kRightButton = 3;
+} // namespace
+
+CMouseCtrlLinux::CMouseCtrlLinux(const wxString& strWorkType)
+    : CMouseCtrlBase(strWorkType), m_pDisplay(nullptr)
 {
     OpenDisplay();
 }
@@ -33,26 +39,26 @@ bool CMouseCtrlLinux::CloseDisplay()
     return true;
 }
 
-static int Button(Display* d, unsigned b, bool down)
+int CMouseCtrlLinux::FakeButton(unsigned int nButton, bool bPress)
 {
-    if (!d)
+    if (!m_pDisplay)
         return 0;
-    int r = XTestFakeButtonEvent(d, b, down, CurrentTime);
-    XFlush(d);
+    int r = XTestFakeButtonEvent(m_pDisplay, nButton, bPress ? True : False, 0);
+    XFlush(m_pDisplay);
     return r;
 }
 
-int CMouseCtrlLinux::LeftDown() { return Button(m_pDisplay, 1, true); }
-int CMouseCtrlLinux::RightDown() { return Button(m_pDisplay, 3, true); }
-int CMouseCtrlLinux::LeftUp() { return Button(m_pDisplay, 1, false); }
-int CMouseCtrlLinux::RightUp() { return Button(m_pDisplay, 3, false); }
-int CMouseCtrlLinux::LeftDownEx() { return Button(m_pDisplay, 1, true); }
+int CMouseCtrlLinux::LeftDown() { return FakeButton(kLeftButton, true); }
+int CMouseCtrlLinux::RightDown() { return FakeButton(kRightButton, true); }
+int CMouseCtrlLinux::LeftUp() { return FakeButton(kLeftButton, false); }
+int CMouseCtrlLinux::RightUp() { return FakeButton(kRightButton, false); }
+int CMouseCtrlLinux::LeftDownEx() { return FakeButton(kLeftButton, true); }
 
 int CMouseCtrlLinux::MoveTo(int x, int y)
 {
     if (!m_pDisplay)
         return 0;
-    int r = XTestFakeMotionEvent(m_pDisplay, -1, x, y, CurrentTime);
+    int r = XTestFakeMotionEvent(m_pDisplay, DefaultScreen(m_pDisplay), x, y, 0);
     XFlush(m_pDisplay);
     return r;
 }

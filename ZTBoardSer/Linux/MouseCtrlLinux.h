@@ -12,6 +12,8 @@ public:
     bool OpenDisplay();
     bool CloseDisplay();
 
+    // One XTest request each, flushed at once so that the pointer moves with
+    // the sample that caused it. Without a display they do nothing.
     int LeftDown() override;
     int RightDown() override;
     int LeftUp() override;
@@ -19,6 +21,11 @@ public:
     int LeftDownEx() override;
     int MoveTo(int x, int y) override;
 
-    // Each connection belongs to the thread that opened it.
-    Display* m_pDisplay = nullptr;
+    // Opened on the thread that creates the worker and then used by the
+    // worker thread, and by the main thread's release timer, which the
+    // application serialises with the worker; main() calls XInitThreads.
+    Display* m_pDisplay;
+
+private:
+    int FakeButton(unsigned int nButton, bool bPress);
 };

@@ -1,8 +1,19 @@
 #include "DeviceBase.h"
+#include "DeviceCom.h"
+#include "DeviceHid.h"
 
-// Device classes arrive with the HID and serial back ends.
 CDeviceBase* CreateDevice(const DeviceInfo& info)
 {
-    (void)info;
-    return nullptr;
+    switch (info.nDevType) {
+    case DEVTYPE_HID:
+        return new CDeviceHid(info);
+    case DEVTYPE_COM:
+        return new CDeviceCom(info);
+    case DEVTYPE_CAMERA:
+        // The camera device comes with the V4L2 capture.
+        ZTPrintLine("[Server]no camera device in this build");
+        return nullptr;
+    default:
+        return nullptr;
+    }
 }

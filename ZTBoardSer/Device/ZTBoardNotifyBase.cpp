@@ -1,8 +1,15 @@
 #include "ZTBoardNotifyBase.h"
 
-// Placeholder watcher core: the table only, no device is ever opened.
+#include <wx/utils.h>
+
+#include "App/ZTBoardApp.h"
+#include "Device/DeviceBase.h"
+
 CZTBoardNotifyBase::CZTBoardNotifyBase()
-    : wxThread(wxTHREAD_DETACHED), m_nKnownCount(0), m_brun(false), m_pMutex(new wxMutex) {}
+    : wxThread(wxTHREAD_DETACHED), m_nKnownCount(0), m_brun(false), m_pMutex(new wxMutex)
+{
+}
+
 CZTBoardNotifyBase::~CZTBoardNotifyBase()
 {
     delete m_pMutex;
@@ -33,5 +40,73 @@ bool CZTBoardNotifyBase::RegisterDevices()
     return true;
 }
 
-bool CZTBoardNotifyBase::OpenDevice(DeviceInfo*) { return m_brun; }
-bool CZTBoardNotifyBase::CloseDevice(DeviceInfo*) { return false; }
+const DeviceInfo* CZTBoardNotifyBase::FindKnown(uint32_t vendor, uint32_t product) const
+{
+    for (const DeviceInfo& d : m_arrKnown)
+        if (d.nVendorID == vendor && d.nProductID == product)
+            return &d;
+    return nullptr;
+}
+
+bool CZTBoardNotifyBase::OpenDevice(DeviceInfo* pInfo)
+{
+    wxMutexLocker lock(*m_pMutex);
+    // The watcher thread and a companion's rescan on the main thread may
+    // both find a board; only one worker may ever run.
+    if (m_brun)
+        return true;
+    CDeviceBase* pDev = CreateDevice(*pInfo);
+    if (!pDev)
+        return false;
+    wxMilliSleep(kOpenPauseMs);
+    if (!pDev->Open()) {
+        delete pDev;
+        return m_brun;
+    }
+    if (!pDev->Init() || !pDev->DetectBoardType()) {
+        pDev->Close();
+        delete pDev;
+        return m_brun;
+    }
+    if (AppCreateWorkThread(pDev->GetBoardType(), pDev)) {
+        m_brun = true;
+    } else {
+        // No worker took the device (no class for its code, or its thread
+        // did not start): release the board so that nothing holds it open.
+        pDev->Close();
+        delete pDev;
+    }
+    return m_brun;
+}
+
+bool CZTBoardNotifyBase::CloseDevice(DeviceInfo* pInfo)
+{
+    wxMutexLocker lock(*m_pMutex);
+    bool ok = AppDestoryWorkThread(pInfo);
+    if (ok)
+        m_brun = false;
+    return ok;
+}
+
+static CZTBoardApp* App()
+{
+    return dynamic_cast<CZTBoardApp*>(wxTheApp);
+}
+
+bool CZTBoardNotifyBase::AppCreateWorkThread(int nBoardType, CDeviceBase* pDev)
+{
+    CZTBoardApp* app = App();
+    return app && app->CreateWorkThread(nBoardType, pDev);
+}
+
+bool CZTBoardNotifyBase::AppDestoryWorkThread(const DeviceInfo* pInfo)
+{
+    CZTBoardApp* app = App();
+    return app && app->DestoryWorkThread(pInfo);
+}
+
+void CZTBoardNotifyBase::AppSetPointCount(int n)
+{
+    if (CZTBoardApp* app = App())
+        app->SetPointCount(n);
+}

@@ -255,8 +255,12 @@ void ZTSimEnsurePreload(int argc, char** argv)
     // Only the environment is looked at: asking umockdev whether it is in a
     // mock environment before a testbed exists caches the answer "no".
     const char* pre = getenv("LD_PRELOAD");
-    if (pre && strstr(pre, "libumockdev-preload"))
+    if (pre && strstr(pre, "libumockdev-preload")) {
+        // The testbed must exist before anything of this process creates a
+        // udev monitor, or the monitor never hears of simulated devices.
+        Bed();
         return;
+    }
     std::string value = kPreload;
     if (pre && *pre)
         value += std::string(":") + pre;
@@ -296,6 +300,7 @@ struct CBoardSim::Impl {
     UMockdevIoctlBase* m_handler = nullptr;
     std::thread m_player;
 
+    bool MakePtyNode(const std::string& node, struct stat* pSt);
     bool PlugHid(const SimOptions& opt);
     bool PlugPlain(const SimOptions& opt);
     std::string UsbTree(int slot, const SimOptions& opt, std::string* pUsb, std::string* pIface);
@@ -362,13 +367,11 @@ std::string CBoardSim::Impl::UsbTree(int slot, const SimOptions& opt, std::strin
     return t.str();
 }
 
-bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
+bool CBoardSim::Impl::MakePtyNode(const std::string& node, struct stat* pSt)
 {
-    int slot = NextSlot();
-    m_descriptor = opt.descriptor.empty() ? DefaultDescriptor() : opt.descriptor;
-
     // The node is a pseudo-terminal of our own: poll() on it is real (the
-    // preload does not intercept it), so each queued report rings it once.
+    // preload does not intercept it), and closing our end at unplug hangs
+    // it up, so that a reader wakes at once as after a real unplug.
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
         perror("boardsim: posix_openpt");
@@ -376,8 +379,7 @@ bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
     }
     const char* pts = ptsname(m_master);
     m_slave = pts ? open(pts, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
-    struct stat st;
-    if (m_slave < 0 || fstat(m_slave, &st) != 0) {
+    if (m_slave < 0 || fstat(m_slave, pSt) != 0) {
         perror("boardsim: open pts");
         return false;
     }
@@ -386,10 +388,8 @@ bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
     cfmakeraw(&tio);
     tcsetattr(m_slave, TCSANOW, &tio);
 
-    char node[32];
-    snprintf(node, sizeof node, "hidraw%d", slot);
     m_node = node;
-    m_devnode = std::string("/dev/") + node;
+    m_devnode = "/dev/" + node;
     std::string root = RootDir();
     mkdir((root + "/dev").c_str(), 0755);
     std::string link = root + m_devnode;
@@ -398,6 +398,19 @@ bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
         perror("boardsim: symlink node");
         return false;
     }
+    return true;
+}
+
+bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
+{
+    int slot = NextSlot();
+    m_descriptor = opt.descriptor.empty() ? DefaultDescriptor() : opt.descriptor;
+
+    char node[32];
+    snprintf(node, sizeof node, "hidraw%d", slot);
+    struct stat st;
+    if (!MakePtyNode(node, &st))
+        return false;
 
     // The handler must be in place before the "add" event: a watcher may
     // open the node the moment it hears of it.
@@ -454,29 +467,21 @@ bool CBoardSim::Impl::PlugPlain(const SimOptions& opt)
     m_ifacePath = iface;
     m_sysPaths = {"/sys" + usb, "/sys" + iface};
     if (!opt.tty.empty()) {
-        // A serial bridge: umockdev's own node for a tty is a pseudo-terminal,
-        // which is what a serial line is (a byte stream with line settings).
+        // A serial bridge: its tty is a pseudo-terminal, which is what a
+        // serial line is (a byte stream with line settings); line settings
+        // and modem ioctls reach the real terminal.
+        struct stat st;
+        if (!MakePtyNode(opt.tty, &st))
+            return false;
+        m_serialFd = m_master;
         std::string tty = iface + "/" + opt.tty + "/tty/" + opt.tty;
         t << "P: " << tty << "\n"
-          << "E: SUBSYSTEM=tty\nE: DEVNAME=/dev/" << opt.tty << "\n"
-          << "N: " << opt.tty << "\n\n";
+          << "E: SUBSYSTEM=tty\nE: DEVNAME=" << m_devnode << "\n"
+          << "E: MAJOR=" << major(st.st_rdev) << "\nE: MINOR=" << minor(st.st_rdev) << "\n"
+          << "A: dev=" << major(st.st_rdev) << ":" << minor(st.st_rdev) << "\n\n";
         m_sysPaths.push_back("/sys" + tty);
-        m_devnode = "/dev/" + opt.tty;
     }
-    if (!AddFromString(t.str()))
-        return false;
-    if (!opt.tty.empty()) {
-        std::lock_guard<std::mutex> guard(BedLock());
-        m_serialFd = umockdev_testbed_get_dev_fd(Bed(), m_devnode.c_str());
-        if (m_serialFd >= 0) {
-            struct termios tio;
-            if (tcgetattr(m_serialFd, &tio) == 0) {
-                cfmakeraw(&tio);
-                tcsetattr(m_serialFd, TCSANOW, &tio);
-            }
-        }
-    }
-    return true;
+    return AddFromString(t.str());
 }
 
 bool CBoardSim::Plug(uint16_t vendor, uint16_t product, const std::string& name,
@@ -537,6 +542,19 @@ bool CBoardSim::Unplug()
     return true;
 }
 
+bool CBoardSim::Announce(const std::string& action)
+{
+    if (!IsPlugged())
+        return false;
+    std::vector<std::string> paths = m_p->m_sysPaths;
+    if (action != "add")
+        std::reverse(paths.begin(), paths.end());
+    std::lock_guard<std::mutex> guard(BedLock());
+    for (const auto& sys : paths)
+        umockdev_testbed_uevent(Bed(), sys.c_str(), action.c_str());
+    return true;
+}
+
 bool CBoardSim::IsPlugged() const
 {
     std::lock_guard<std::mutex> lk(m_p->m_lock);
@@ -551,7 +569,7 @@ void CBoardSim::Impl::CloseFds()
     if (m_slave >= 0)
         close(m_slave);
     m_master = m_slave = -1;
-    m_serialFd = -1;  // umockdev's own
+    m_serialFd = -1;
 }
 
 void CBoardSim::Impl::Ring()

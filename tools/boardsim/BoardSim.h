@@ -60,8 +60,10 @@ bool ParseHidRecording(const std::string& text, HidRecording* pOut, std::string*
 bool LoadHidRecording(const std::string& path, HidRecording* pOut, std::string* pError);
 
 // Re-executes the running program under the umockdev preload (keeping its
-// arguments) unless it already runs under it. Returns only when it does;
-// exits with 127 when the program cannot be re-executed.
+// arguments) unless it already runs under it. Returns only when it does,
+// with the process's testbed created (a udev monitor created before the
+// testbed never hears of simulated devices); exits with 127 when the
+// program cannot be re-executed.
 void ZTSimEnsurePreload(int argc, char** argv);
 
 // Answers an output report the service sent with the input reports the
@@ -93,6 +95,9 @@ public:
     // an open handle fail from then on, as after pulling the cable.
     bool Unplug();
     bool IsPlugged() const;
+    // Sends one more uevent for the plugged device ("add": parents first,
+    // other actions deepest first), as udevadm trigger does.
+    bool Announce(const std::string& action = "add");
 
     // Queues one input report (report id, if any, in byte 0); each read of
     // the hidraw node returns exactly one queued report.
@@ -128,9 +133,9 @@ public:
     std::string InterfaceDevPath() const;
     std::string UsbDevPath() const;
     std::string DevNode() const;
-    // For a serial bridge: the descriptor of the far end of the line (the
-    // board's side): what the service writes can be read here, and what is
-    // written here the service reads.
+    // For a serial bridge: the board's end of the line (a pseudo-terminal
+    // master): what the service writes is read here, what is written here
+    // the service reads, and termios calls on it act on the line.
     int SerialFd() const;
 
     struct Impl;

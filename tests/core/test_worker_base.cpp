@@ -17,6 +17,7 @@
 #include "Device/DeviceBase.h"
 #include "Pointer/MouseCtrlBase.h"
 #include "Pointer/OrientProcess.h"
+#include "Pointer/SidekeyProcess.h"
 #include "Work/ZTBoardWorkBase.h"
 #include "FakeBoard.h"
 #include "ZtTestEnv.h"
@@ -207,6 +208,41 @@ TEST_F(WorkerBaseTest, CommandInterfaceOfTheBase)
     testing::internal::CaptureStdout();
     EXPECT_EQ(-1, w.WriteData(nullptr, 8));
     EXPECT_EQ("m_pDev = NULL\n", testing::internal::GetCapturedStdout());
+}
+
+// A contact resting on a side key presses it once; the model's release
+// clears the latch so that the next touch presses it again.
+TEST_F(WorkerBaseTest, SideKeyLatchesActOncePerContactAndChannel)
+{
+    auto* dev = new ScriptedDevice(m_log, {});
+    TestWorker w(m_log, "ZTBoardWorkIRQ");
+    ASSERT_TRUE(w.InitWork(dev));
+    CSidekeyProcess* keys = w.m_pSidekey;
+    keys->m_bSoftKey = true;
+    keys->m_key[3] = BoardPoint{1000, 2000};
+    keys->m_nTolX = keys->m_nTolY = 20;
+    auto presses = [&] {
+        int n = 0;
+        for (const auto& e : m_log.Events())
+            n += e.rfind("send:", 0) == 0 || e.rfind("command", 0) == 0;
+        return n;
+    };
+
+    EXPECT_FALSE(w.CheckSideKey(500, 500, 1)); // not on a key
+    EXPECT_TRUE(w.CheckSideKey(1005, 1995, 0)); // kind 0 only tests
+    EXPECT_EQ(0, presses());
+    EXPECT_TRUE(w.CheckSideKey(1005, 1995, 1));
+    int once = presses();
+    EXPECT_GT(once, 0);
+    EXPECT_TRUE(w.CheckSideKey(1000, 2000, 1)); // same contact: latched
+    EXPECT_EQ(once, presses());
+    EXPECT_TRUE(w.CheckSideKey(1000, 2000, 2)); // the second channel has its own latch
+    int twice = presses();
+    EXPECT_GT(twice, once);
+    w.m_bKeyDown1 = 0; // what the models' release does
+    EXPECT_TRUE(w.CheckSideKey(1000, 2000, 1));
+    EXPECT_GT(presses(), twice);
+    dev->Release();
 }
 
 TEST_F(WorkerBaseTest, LimitOfTheFirstWorkerStaysForLaterWorkers)

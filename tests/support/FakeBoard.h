@@ -48,8 +48,8 @@ class LoggingHost : public CZTBoardHost {
 public:
     explicit LoggingHost(EventLog& log) : m_log(log) {}
     void SendConnectToSoft(bool on) override { m_log.Add(on ? "online" : "offline"); }
-    void OnSend(const char*, int) override {}
-    void PostAppCommand(int) override {}
+    void OnSend(const char* p, int n) override { m_log.Add("send:" + std::string(p, (size_t)n)); }
+    void PostAppCommand(int n) override { m_log.Add("command" + std::to_string(n)); }
     void AdviseData(const wxString&) override {}
     void ReloadConversion() override {}
     bool StartDualSock(int) override { return false; }

@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/socket.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -71,16 +72,20 @@ bool CZTBoardIPCSock::Open(wxEvtHandler* pHandler)
     // and switch its modes, and every peer runs on this machine.
     m_pAddr->Hostname("127.0.0.1");
     m_pAddr->Service(PORT_LOCAL);
+    errno = 0;
     m_pSocket = new wxDatagramSocket(*m_pAddr, wxSOCKET_NOWAIT | wxSOCKET_REUSEADDR);
-    if (pHandler) {
-        m_pSocket->SetEventHandler(*pHandler, 2000);
-        m_pSocket->SetNotify(wxSOCKET_INPUT_FLAG);
-        m_pSocket->Notify(true);
-    }
-    if (m_pSocket->IsOk())
+    if (m_pSocket->IsOk()) {
+        if (pHandler) {
+            m_pSocket->SetEventHandler(*pHandler, 2000);
+            m_pSocket->SetNotify(wxSOCKET_INPUT_FLAG);
+            m_pSocket->Notify(true);
+        }
         ZTPrintLine("**Quenlo**SoftIPCSocket is ok >>%d", 0);
-    else
-        ZTPrintLine("**Quenlo**SoftIPCSocket is not ok >>%d", (int)m_pSocket->LastError());
+    } else {
+        // A socket that failed to bind has no error code of its own to ask
+        // (asking it crashes): the system's reason is printed instead.
+        ZTPrintLine("**Quenlo**SoftIPCSocket is not ok >>%d", errno);
+    }
     // From now on the address is the destination.
     m_pAddr->Service(PORT_SOFTWARE);
     return true;

@@ -287,7 +287,8 @@ struct CBoardSim::Impl {
     bool m_bPlaying = false;
     bool m_bStopPlay = false;
 
-    // Fixed while plugged; read by the handler thread.
+    // Written by Plug under m_lock; the handler thread copies them under
+    // m_lock (a client of an earlier plug may still be calling).
     uint16_t m_vendor = 0, m_product = 0;
     std::string m_name;
     Bytes m_descriptor;
@@ -309,21 +310,30 @@ struct CBoardSim::Impl {
     void CloseFds();
     // Each callback holds its own reference to this object, released by
     // GLib only after the last emission that uses it has returned.
+    // The callbacks of one plug: a client still holding the node of an
+    // earlier plug is answered as unplugged, whatever this object holds now.
+    struct Closure {
+        std::shared_ptr<Impl> impl;
+        int gen;
+    };
     void Connect(const char* signal, GCallback cb)
     {
-        g_signal_connect_data(m_handler, signal, cb, new std::shared_ptr<Impl>(m_self.lock()),
-                              [](gpointer p, GClosure*) { delete (std::shared_ptr<Impl>*)p; },
+        g_signal_connect_data(m_handler, signal, cb, new Closure{m_self.lock(), m_gen},
+                              [](gpointer p, GClosure*) { delete (Closure*)p; },
                               (GConnectFlags)0);
     }
+    // Under m_lock: whether a callback of plug gen may act.
+    bool Live(int gen) const { return m_bPlugged && gen == m_gen; }
     std::weak_ptr<Impl> m_self;
+    int m_gen = 0;  // plug count; changed under m_lock
     void StopPlayer();
 
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self);
     static gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self);
     static gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self);
-    gboolean HandleIoctl(UMockdevIoctlClient* c);
-    gboolean HandleRead(UMockdevIoctlClient* c);
-    gboolean HandleWrite(UMockdevIoctlClient* c);
+    gboolean HandleIoctl(UMockdevIoctlClient* c, int gen);
+    gboolean HandleRead(UMockdevIoctlClient* c, int gen);
+    gboolean HandleWrite(UMockdevIoctlClient* c, int gen);
 };
 
 CBoardSim::CBoardSim() : m_p(std::make_shared<Impl>()) { m_p->m_self = m_p; }
@@ -404,7 +414,10 @@ bool CBoardSim::Impl::MakePtyNode(const std::string& node, struct stat* pSt)
 bool CBoardSim::Impl::PlugHid(const SimOptions& opt)
 {
     int slot = NextSlot();
-    m_descriptor = opt.descriptor.empty() ? DefaultDescriptor() : opt.descriptor;
+    {
+        std::lock_guard<std::mutex> lk(m_lock);
+        m_descriptor = opt.descriptor.empty() ? DefaultDescriptor() : opt.descriptor;
+    }
 
     char node[32];
     snprintf(node, sizeof node, "hidraw%d", slot);
@@ -494,10 +507,11 @@ bool CBoardSim::Plug(uint16_t vendor, uint16_t product, const std::string& name,
             return false;
         m_p->m_queue.clear();
         m_p->m_bReadError = false;
+        ++m_p->m_gen;
+        m_p->m_vendor = vendor;
+        m_p->m_product = product;
+        m_p->m_name = name;
     }
-    m_p->m_vendor = vendor;
-    m_p->m_product = product;
-    m_p->m_name = name;
     bool ok = options.hid ? m_p->PlugHid(options) : m_p->PlugPlain(options);
     if (!ok)
         m_p->CloseFds();
@@ -726,17 +740,20 @@ int CBoardSim::SerialFd() const { return m_p->m_serialFd; }
 
 gboolean CBoardSim::Impl::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self)
 {
-    return (*static_cast<std::shared_ptr<Impl>*>(self))->HandleIoctl(c);
+    auto* cl = static_cast<Closure*>(self);
+    return cl->impl->HandleIoctl(c, cl->gen);
 }
 
 gboolean CBoardSim::Impl::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self)
 {
-    return (*static_cast<std::shared_ptr<Impl>*>(self))->HandleRead(c);
+    auto* cl = static_cast<Closure*>(self);
+    return cl->impl->HandleRead(c, cl->gen);
 }
 
 gboolean CBoardSim::Impl::OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* c, gpointer self)
 {
-    return (*static_cast<std::shared_ptr<Impl>*>(self))->HandleWrite(c);
+    auto* cl = static_cast<Closure*>(self);
+    return cl->impl->HandleWrite(c, cl->gen);
 }
 
 static void* Resolve(UMockdevIoctlClient* c, size_t len)
@@ -760,30 +777,37 @@ static void CopyString(UMockdevIoctlClient* c, size_t len, const std::string& s)
     umockdev_ioctl_client_complete(c, (glong)n, 0);
 }
 
-gboolean CBoardSim::Impl::HandleIoctl(UMockdevIoctlClient* c)
+gboolean CBoardSim::Impl::HandleIoctl(UMockdevIoctlClient* c, int gen)
 {
     unsigned long req = umockdev_ioctl_client_get_request(c);
     size_t len = _IOC_SIZE(req);
+    Bytes descriptor;
+    std::string name;
+    uint16_t vendor, product;
     {
         std::lock_guard<std::mutex> lk(m_lock);
-        if (!m_bPlugged) {
+        if (!Live(gen)) {
             umockdev_ioctl_client_complete(c, -1, ENODEV);
             return TRUE;
         }
+        descriptor = m_descriptor;
+        name = m_name;
+        vendor = m_vendor;
+        product = m_product;
     }
     if (req == HIDIOCGRDESCSIZE) {
         int* p = (int*)Resolve(c, sizeof(int));
         if (p)
-            *p = (int)m_descriptor.size();
+            *p = (int)descriptor.size();
         umockdev_ioctl_client_complete(c, p ? 0 : -1, p ? 0 : EFAULT);
         return TRUE;
     }
     if (req == HIDIOCGRDESC) {
         auto* p = (struct hidraw_report_descriptor*)Resolve(c, sizeof(struct hidraw_report_descriptor));
         if (p) {
-            size_t n = std::min<size_t>(m_descriptor.size(), HID_MAX_DESCRIPTOR_SIZE);
+            size_t n = std::min<size_t>(descriptor.size(), HID_MAX_DESCRIPTOR_SIZE);
             p->size = (uint32_t)n;
-            memcpy(p->value, m_descriptor.data(), n);
+            memcpy(p->value, descriptor.data(), n);
         }
         umockdev_ioctl_client_complete(c, p ? 0 : -1, p ? 0 : EFAULT);
         return TRUE;
@@ -792,14 +816,14 @@ gboolean CBoardSim::Impl::HandleIoctl(UMockdevIoctlClient* c)
         auto* p = (struct hidraw_devinfo*)Resolve(c, sizeof(struct hidraw_devinfo));
         if (p) {
             p->bustype = 3;
-            p->vendor = (int16_t)m_vendor;
-            p->product = (int16_t)m_product;
+            p->vendor = (int16_t)vendor;
+            p->product = (int16_t)product;
         }
         umockdev_ioctl_client_complete(c, p ? 0 : -1, p ? 0 : EFAULT);
         return TRUE;
     }
     if (_IOC_TYPE(req) == 'H' && _IOC_NR(req) == 0x04) {  // HIDIOCGRAWNAME(len)
-        CopyString(c, len, m_name);
+        CopyString(c, len, name);
         return TRUE;
     }
     if (_IOC_TYPE(req) == 'H' && _IOC_NR(req) == 0x05) {  // HIDIOCGRAWPHYS(len)
@@ -814,6 +838,10 @@ gboolean CBoardSim::Impl::HandleIoctl(UMockdevIoctlClient* c)
         }
         {
             std::lock_guard<std::mutex> lk(m_lock);
+            if (!Live(gen)) {
+                umockdev_ioctl_client_complete(c, -1, ENODEV);
+                return TRUE;
+            }
             m_features.emplace_back(p, p + len);
             m_cv.notify_all();
         }
@@ -835,11 +863,11 @@ gboolean CBoardSim::Impl::HandleIoctl(UMockdevIoctlClient* c)
     return TRUE;
 }
 
-gboolean CBoardSim::Impl::HandleRead(UMockdevIoctlClient* c)
+gboolean CBoardSim::Impl::HandleRead(UMockdevIoctlClient* c, int gen)
 {
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(c);
     std::unique_lock<std::mutex> lk(m_lock);
-    if (!m_bPlugged) {
+    if (!Live(gen)) {
         lk.unlock();
         umockdev_ioctl_client_complete(c, -1, ENODEV);
         return TRUE;
@@ -866,14 +894,14 @@ gboolean CBoardSim::Impl::HandleRead(UMockdevIoctlClient* c)
     return TRUE;
 }
 
-gboolean CBoardSim::Impl::HandleWrite(UMockdevIoctlClient* c)
+gboolean CBoardSim::Impl::HandleWrite(UMockdevIoctlClient* c, int gen)
 {
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(c);
     Bytes sent(arg->data, arg->data + arg->data_len);
     Responder responder;
     {
         std::lock_guard<std::mutex> lk(m_lock);
-        if (!m_bPlugged) {
+        if (!Live(gen)) {
             umockdev_ioctl_client_complete(c, -1, ENODEV);
             return TRUE;
         }
@@ -885,7 +913,7 @@ gboolean CBoardSim::Impl::HandleWrite(UMockdevIoctlClient* c)
         std::vector<Bytes> answers = responder(sent);
         std::lock_guard<std::mutex> lk(m_lock);
         for (auto& a : answers) {
-            if (!a.empty() && m_bPlugged) {
+            if (!a.empty() && Live(gen)) {
                 m_queue.push_back(std::move(a));
                 Ring();
             }

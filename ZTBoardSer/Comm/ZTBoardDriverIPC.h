@@ -67,6 +67,7 @@ private:
     void FlushPending();
     void CloseCameraBoard();
 
+    // Like every member here, used on the main thread only.
     int m_nInCallback;
     std::deque<wxString> m_pending;
     bool m_bFlushQueued;

@@ -1,5 +1,7 @@
 // The UDP link with the whiteboard software: bound to port 9999 on the
-// loopback address, sending to port 10000 on the local host.
+// loopback address, sending to port 10000 on the local host. Used on the main
+// thread only: the application hands every call from other threads there
+// (sending on this socket from two threads corrupts the framework's state).
 #pragma once
 
 class wxDatagramSocket;

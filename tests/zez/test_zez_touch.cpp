@@ -14,7 +14,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-class DualTest : public ZezTest {
+class ZezDual : public ZezTest {
 protected:
     Strings Dual(size_t from = 0)
     {
@@ -68,7 +68,7 @@ SplitPoints Find(Probe* w)
     return p;
 }
 
-TEST_F(DualTest, SplitDecisionTable)
+TEST_F(ZezDual, SplitDecisionTable)
 {
     enum Who { L, R, M, B, N }; // left, right, on the line, in the band, no contact
     struct Case {
@@ -149,7 +149,7 @@ TEST_F(DualTest, SplitDecisionTable)
     }
 }
 
-TEST_F(DualTest, SplitLineDefaultsToHalfTheScreen)
+TEST_F(ZezDual, SplitLineDefaultsToHalfTheScreen)
 {
     Probe* w = Make(g_irqModelIRQT);
     w->SetWorkMode(9, 5000);
@@ -162,7 +162,7 @@ TEST_F(DualTest, SplitLineDefaultsToHalfTheScreen)
 
 // ---------------------------------------------------------------- full
 
-TEST_F(DualTest, FirstContactDrivesThePointerOthersBecomeTouches)
+TEST_F(ZezDual, FirstContactDrivesThePointerOthersBecomeTouches)
 {
     for (const IRQModel* m : {&g_irqModelZEZ, &g_irqModelIRQT, &g_irqModelIRQH, &g_irqModelIRQ16}) {
         SCOPED_TRACE(m->pName);
@@ -184,7 +184,7 @@ TEST_F(DualTest, FirstContactDrivesThePointerOthersBecomeTouches)
     }
 }
 
-TEST_F(DualTest, PointerPassesOnWhenItsContactLifts)
+TEST_F(ZezDual, PointerPassesOnWhenItsContactLifts)
 {
     Probe* w = Make(g_irqModelZEZ);
     w->SetWorkMode(8, 5000);
@@ -203,7 +203,7 @@ TEST_F(DualTest, PointerPassesOnWhenItsContactLifts)
 }
 
 // How many contact records of one report each model reads.
-TEST_F(DualTest, RecordsReadPerReport)
+TEST_F(ZezDual, RecordsReadPerReport)
 {
     struct Case {
         const IRQModel* model;
@@ -232,7 +232,7 @@ TEST_F(DualTest, RecordsReadPerReport)
 
 // A frame of more than six contacts spans several reports; it is tracked
 // once, when its last report has come.
-TEST_F(DualTest, FramesOverSeveralReports)
+TEST_F(ZezDual, FramesOverSeveralReports)
 {
     for (const IRQModel* m : {&g_irqModelIRQ16, &g_irqModelIRQH}) {
         SCOPED_TRACE(m->pName);
@@ -267,7 +267,7 @@ TEST_F(DualTest, FramesOverSeveralReports)
     }
 }
 
-TEST_F(DualTest, FrameWhoseCountChangesStartsOver)
+TEST_F(ZezDual, FrameWhoseCountChangesStartsOver)
 {
     Probe* w = Make(g_irqModelIRQ16);
     w->SetWorkMode(8, 5000);
@@ -282,7 +282,7 @@ TEST_F(DualTest, FrameWhoseCountChangesStartsOver)
     EXPECT_EQ(7u, Events(0, {"touch"}).size());
 }
 
-TEST_F(DualTest, CorruptContactCountNeverOverrunsTheTracker)
+TEST_F(ZezDual, CorruptContactCountNeverOverrunsTheTracker)
 {
     Probe* w = Make(g_irqModelIRQH);
     w->SetWorkMode(8, 5000);
@@ -296,7 +296,7 @@ TEST_F(DualTest, CorruptContactCountNeverOverrunsTheTracker)
     EXPECT_EQ(1u, Events(0, {"press"}).size());
 }
 
-TEST_F(DualTest, EdgePointsInDualFullMode)
+TEST_F(ZezDual, EdgePointsInDualFullMode)
 {
     for (const IRQModel* m : {&g_irqModelZEZ, &g_irqModelIRQT}) {
         SCOPED_TRACE(m->pName);
@@ -312,7 +312,7 @@ TEST_F(DualTest, EdgePointsInDualFullMode)
 
 // ---------------------------------------------------------------- sizes
 
-TEST_F(DualTest, ContactSizeIsReportedOncePerStroke)
+TEST_F(ZezDual, ContactSizeIsReportedOncePerStroke)
 {
     struct Case {
         const IRQModel* model;
@@ -350,7 +350,7 @@ TEST_F(DualTest, ContactSizeIsReportedOncePerStroke)
     }
 }
 
-TEST_F(DualTest, ContactSizeInSizeReportMode)
+TEST_F(ZezDual, ContactSizeInSizeReportMode)
 {
     Probe* w = Make(g_irqModelZEZ);
     w->SetWorkMode(8, 5000);
@@ -362,7 +362,7 @@ TEST_F(DualTest, ContactSizeInSizeReportMode)
 
 // ---------------------------------------------------------------- releasing
 
-TEST_F(DualTest, DualContactsAreReleasedWhenTheLiftNeverComes)
+TEST_F(ZezDual, DualContactsAreReleasedWhenTheLiftNeverComes)
 {
     struct Case {
         const char* what;
@@ -398,7 +398,7 @@ TEST_F(DualTest, DualContactsAreReleasedWhenTheLiftNeverComes)
     }
 }
 
-TEST_F(DualTest, LeavingDualFullModeEndsItsTouches)
+TEST_F(ZezDual, LeavingDualFullModeEndsItsTouches)
 {
     Probe* w = Make(g_irqModelIRQT);
     w->SetWorkMode(8, 5000);

@@ -16,6 +16,9 @@
 using namespace zez;
 using Strings = std::vector<std::string>;
 
+// How test names show a model.
+void PrintTo(const IRQModel* m, std::ostream* os) { *os << m->pName; }
+
 namespace {
 
 const IRQModel* const kAllModels[] = {&g_irqModelZEZ, &g_irqModelIRQT, &g_irqModelIRQH,

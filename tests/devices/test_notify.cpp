@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <libudev.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <wx/utils.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -42,6 +45,7 @@ struct Host {
     std::vector<Event> handled;          // events the monitor loop looked at
     std::unique_ptr<CDeviceBase> device;  // the "worker's" device
     bool acceptCreate = true;
+    std::atomic<pid_t> tid{0};           // the watcher thread
 
     template <class Pred>
     bool Wait(Pred pred, int ms = 5000)
@@ -53,15 +57,16 @@ struct Host {
     {
         return Wait([&] { return created.size() >= n; }, ms);
     }
-    // True once the monitor loop has looked at an event for this device.
-    bool WaitHandled(const std::string& action, const std::string& devpath, int ms = 5000)
+    // True once the monitor loop has looked at n events of this action for
+    // this device.
+    bool WaitHandled(const std::string& action, const std::string& devpath, size_t n = 1)
     {
         return Wait([&] {
+            size_t seen = 0;
             for (const Event& e : handled)
-                if (e.action == action && e.devpath == devpath)
-                    return true;
-            return false;
-        }, ms);
+                seen += e.action == action && e.devpath == devpath;
+            return seen >= n;
+        });
     }
     size_t CreatedCount()
     {
@@ -80,6 +85,11 @@ public:
     explicit RecordingNotify(Host& host) : m_host(host) {}
 
 protected:
+    ExitCode Entry() override
+    {
+        m_host.tid = (pid_t)syscall(SYS_gettid);
+        return CZTBoardNotifyLinux::Entry();
+    }
     bool AppCreateWorkThread(int nBoardType, CDeviceBase* pDev) override
     {
         std::lock_guard<std::mutex> lk(m_host.m_lock);
@@ -143,14 +153,22 @@ protected:
             wxMilliSleep(10);
         ASSERT_TRUE(m_notify->IsMonitoring());
     }
-    // Asks the watcher to end, as the application does at exit.
+    // Asks the watcher to end, as the application does at exit, and waits
+    // until its thread is gone: the exit signal comes from the destructor,
+    // and the toolkit's thread code still runs a little after it, which
+    // must not meet the toolkit's clean-up at the end of the test program.
     bool Stop()
     {
         if (!m_notify)
             return true;
         m_notify->Delete();
         m_notify = nullptr;
-        return m_exited->WaitTimeout(5000) == wxSEMA_NO_ERROR;
+        if (m_exited->WaitTimeout(5000) != wxSEMA_NO_ERROR)
+            return false;
+        std::string task = "/proc/self/task/" + std::to_string(m_host.tid.load());
+        for (int i = 0; i < 200 && access(task.c_str(), F_OK) == 0; ++i)
+            wxMilliSleep(5);
+        return access(task.c_str(), F_OK) != 0;
     }
     void TearDown() override { EXPECT_TRUE(Stop()); }
 
@@ -290,6 +308,7 @@ TEST_F(NotifyTest, ASecondBoardWaitsForItsNextAddEvent)
 
     ASSERT_TRUE(b.Announce("add"));
     ASSERT_TRUE(m_host.WaitCreated(2));
+    ASSERT_TRUE(m_host.Wait([&] { return m_host.pointCounts.size() >= 2; }));
     std::lock_guard<std::mutex> lk(m_host.m_lock);
     EXPECT_EQ(b.InterfaceDevPath(), m_host.created[1].path);
     EXPECT_EQ((std::vector<int>{4, 6}), m_host.pointCounts);
@@ -356,7 +375,7 @@ TEST_F(NotifyTest, ABoardNoWorkerTakesIsReleasedAndTriedAgain)
     }
     ASSERT_TRUE(board.Announce("add"));
     ASSERT_TRUE(m_host.WaitCreated(2));
-    ASSERT_TRUE(m_host.WaitHandled("add", board.InterfaceDevPath()));
+    ASSERT_TRUE(m_host.WaitHandled("add", board.InterfaceDevPath(), 2));
     EXPECT_TRUE(Running());
 }
 
@@ -376,6 +395,30 @@ TEST_F(NotifyTest, TheApplicationCanCloseTheCurrentDevice)
     zt::sim::CCameraSim camera;
     ASSERT_TRUE(camera.Plug(0x0C45, 0x6366));
     EXPECT_FALSE(m_notify->Enumerate("video4linux"));
+    EXPECT_EQ(1u, m_host.CreatedCount());
+}
+
+TEST_F(NotifyTest, ABoardThatNeverAnswersDoesNotHoldTheWatcherAtExit)
+{
+    Start([](CZTBoardNotifyBase* n) { n->AddKnownDevice(0x1314, 0x2002, DEVTYPE_HID, 30, 0); });
+    zt::sim::CBoardSim board;
+    ASSERT_TRUE(board.Plug(0x1314, 0x2002));
+    // The watcher asks for the board type every 500 ms and gets no answer.
+    ASSERT_TRUE(board.WaitSentReports(2, 5000));
+    EXPECT_TRUE(Stop());
+    EXPECT_EQ(0u, m_host.CreatedCount());
+}
+
+TEST_F(NotifyTest, OnlyOneBoardIsOpenedWhenTwoThreadsFindOne)
+{
+    Start();
+    zt::sim::CBoardSim a, b;
+    ASSERT_TRUE(a.Plug(0x1314, 0x1104));
+    ASSERT_TRUE(m_host.WaitCreated(1));
+    ASSERT_TRUE(b.Plug(0x1314, 0x1106));
+    // As a companion's rescan on the main thread would, beside the watcher.
+    Info info(0x1314, 0x1106, DEVTYPE_HID, 12, b.InterfaceDevPath());
+    EXPECT_TRUE(m_notify->OpenDevice(&info.info));
     EXPECT_EQ(1u, m_host.CreatedCount());
 }
 

@@ -5,11 +5,18 @@
 #include <wx/init.h>
 
 #include <csignal>
+#include <string>
 
 #include "BoardSim.h"
 
+// The program that test_boardsim runs beside a simulated board.
+int BoardsimChild(int argc, char** argv);
+
 int main(int argc, char** argv)
 {
+    // Started by boardsim under its testbed: must not make one of its own.
+    if (argc > 1 && std::string(argv[1]) == "--boardsim-child")
+        return BoardsimChild(argc, argv);
     zt::sim::ZTSimEnsurePreload(argc, argv);
     // Simulated nodes are pseudo-terminals; a hang-up at unplug must never
     // end the test.

@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "DeviceTestUtil.h"
+#include "ZtTestEnv.h"
 
 using namespace devtest;
 using zt::sim::HidRecording;
@@ -136,4 +139,54 @@ TEST(BoardSim, AnswersOutputReportsAndRecordsFeatures)
     hid_close(h);
 }
 
+TEST(BoardSimProgram, PlaysACaptureToACommandAndPrintsWhatItSent)
+{
+    std::string dir = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
+    std::string path = dir + "/boardsim_cli_" + std::to_string(getpid()) + ".hidrec";
+    {
+        std::ofstream f(path);
+        f << "N: ZEZ touch frame\nI: 3 1314 1104\n"
+          << "E: 0.000000 4 01 07 10 00\nE: 0.020000 4 01 00 10 00\n";
+    }
+    char self[4096] = {0};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    zt::ChildProcess sim;
+    // Without this process's preload: boardsim makes its own testbed.
+    ASSERT_TRUE(sim.Start({BOARDSIM_BIN, "--play", path, "--delay-ms", "300", "--linger-ms", "100",
+                           "--", self, "--boardsim-child", "1314", "1104", "2"},
+                          {{"LD_PRELOAD", ""}}));
+    int st = sim.Wait(20000);
+    remove(path.c_str());
+    ASSERT_TRUE(WIFEXITED(st)) << sim.Output();
+    EXPECT_EQ(0, WEXITSTATUS(st)) << sim.Output();  // the command's status
+    EXPECT_EQ(1, sim.CountLines("boardsim: plugged 1314:1104 \"ZEZ touch frame\""));
+    EXPECT_EQ(1, sim.CountLines("boardsim: 2 output reports, 0 feature reports received"))
+        << sim.Output();
+    EXPECT_EQ(1, sim.CountLines("boardsim: output  01 07 10 00"));
+    EXPECT_EQ(1, sim.CountLines("boardsim: output  01 00 10 00"));
+}
+
 } // namespace
+
+// Opens the board that boardsim presents and sends each of the first count
+// input reports back as an output report.
+int BoardsimChild(int argc, char** argv)
+{
+    if (argc < 5)
+        return 2;
+    unsigned short vendor = (unsigned short)strtoul(argv[2], nullptr, 16);
+    unsigned short product = (unsigned short)strtoul(argv[3], nullptr, 16);
+    int count = atoi(argv[4]);
+    hid_device* h = hid_open(vendor, product, nullptr);
+    if (!h)
+        return 3;
+    int rc = 0;
+    for (int i = 0; i < count && rc == 0; ++i) {
+        unsigned char buf[64];
+        int n = hid_read_timeout(h, buf, sizeof buf, 5000);
+        if (n <= 0 || hid_write(h, buf, (size_t)n) != n)
+            rc = 4;
+    }
+    hid_close(h);
+    return rc;
+}

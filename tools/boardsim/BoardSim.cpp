@@ -265,6 +265,8 @@ void ZTSimEnsurePreload(int argc, char** argv)
     if (pre && *pre)
         value += std::string(":") + pre;
     setenv("LD_PRELOAD", value.c_str(), 1);
+    // A testbed of its own: not one that a parent left in the environment.
+    unsetenv("UMOCKDEV_DIR");
     execv("/proc/self/exe", argv);
     fprintf(stderr, "boardsim: cannot re-execute %s under the preload: %s\n", argv[0],
             strerror(errno));

@@ -36,11 +36,11 @@ public:
 
     // Attempts and pause of Load; a rewrite by a companion program can hold the
     // file for a moment.
-    static const int kLoadAttempts = 15;
-    static const int kLoadPauseMs = 20;
+    static constexpr int kLoadAttempts = 15;
+    static constexpr int kLoadPauseMs = 20;
     // Files larger than this are refused: the real file is a few kilobytes and
     // a huge one would stall every reader while it is parsed.
-    static const long kMaxFileSize = 4L * 1024 * 1024;
+    static constexpr long kMaxFileSize = 4L * 1024 * 1024;
 
 private:
     bool LoadOnce(const char* path);

@@ -6,7 +6,7 @@ PKGS="build-essential cmake pkg-config gettext
       libwxgtk3.2-dev libtinyxml2-dev libudev-dev libhidapi-dev libx11-dev libxtst-dev
       libgtest-dev googletest
       xvfb x11-utils umockdev libumockdev-dev
-      iproute2 util-linux procps"
+      iproute2 util-linux procps clang libclang-rt-14-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -23,6 +23,7 @@
 #include "ConfigXML.h"
 #include "Device/DeviceBase.h"
 #include "Pointer/SidekeyProcess.h"
+#include "ThreadEnd.h"
 #include "Work/ZTBoardWorkBase.h"
 #include "ZTBoardNotifyLinux.h"
 
@@ -159,7 +160,12 @@ bool CZTBoardApp::StartIPCServer()
     int port = 4869;
     {
         CConfigXML cfg;
-        cfg.Load(ZT_CONFIG_FILE);
+        // Every component falls back to its defaults without a word when the
+        // file cannot be loaded; a damaged file is said once, here.
+        if (!cfg.Load(ZT_CONFIG_FILE) && wxFileExists(ZT_CONFIG_FILE))
+            ZTPrintLine("**ZTLog**" ZT_CONFIG_FILE " cannot be loaded (empty, not well-formed or "
+                        "larger than %ld bytes): the defaults are used and the file is left as it is",
+                        CConfigXML::kMaxFileSize);
         cfg.GetInt("Global", "port", "num", &port, 4869);
         cfg.Close();
     }
@@ -210,7 +216,7 @@ int CZTBoardApp::OnExit()
     if (m_pNotify) {
         m_pNotify->Delete();
         m_pNotify = nullptr;
-        if (m_notifyExited && m_notifyExited->WaitTimeout(kThreadStopWaitMs) != wxSEMA_NO_ERROR)
+        if (!ZTWaitThreadEnd(m_notifyExited, kThreadStopWaitMs))
             ZTPrintLine("**ZTLog**device watcher did not end in time");
     }
     return 0;
@@ -219,7 +225,7 @@ int CZTBoardApp::OnExit()
 void CZTBoardApp::StopWorker(CZTBoardWorkBase* pWorker, std::shared_ptr<wxSemaphore> exited)
 {
     pWorker->Delete();
-    if (exited && exited->WaitTimeout(kThreadStopWaitMs) != wxSEMA_NO_ERROR)
+    if (!ZTWaitThreadEnd(exited, kThreadStopWaitMs))
         ZTPrintLine("**ZTLog**worker did not end in time");
 }
 

@@ -1,4 +1,5 @@
 #include "ZTBoardNotifyBase.h"
+#include "ThreadEnd.h"
 
 #include <wx/utils.h>
 
@@ -13,8 +14,7 @@ CZTBoardNotifyBase::CZTBoardNotifyBase()
 CZTBoardNotifyBase::~CZTBoardNotifyBase()
 {
     delete m_pMutex;
-    if (m_exitSignal)
-        m_exitSignal->Post();
+    ZTPostThreadEnd(m_exitSignal);
 }
 
 void CZTBoardNotifyBase::AddKnownDevice(uint32_t vendor, uint32_t product, uint32_t nDevType,

@@ -1,4 +1,5 @@
 #include "ZTBoardWorkBase.h"
+#include "ThreadEnd.h"
 
 #include <cstring>
 #include <wx/utils.h>
@@ -25,8 +26,7 @@ CZTBoardWorkBase::CZTBoardWorkBase()
 CZTBoardWorkBase::~CZTBoardWorkBase()
 {
     ReleaseWork();
-    if (m_exitSignal)
-        m_exitSignal->Post();
+    ZTPostThreadEnd(m_exitSignal);
 }
 
 void CZTBoardWorkBase::OnExit()

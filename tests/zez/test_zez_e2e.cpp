@@ -227,6 +227,9 @@ protected:
         bool feature = p.model->bStartAsFeature;
         bool sent = feature ? m_board.WaitSentFeatures(1, 10000) : m_board.WaitSentReports(1, 10000);
         ASSERT_TRUE(sent) << m_svc.Output();
+        // The board is announced once the companion socket exists: only then
+        // do the whiteboard software's datagrams reach the service.
+        ASSERT_TRUE(m_soft.WaitFor("#ZT@IsStart", 5000, &m_early)) << m_svc.Output();
         m_conv.reset(CreateConversion("ZTBoardWorkIRQ", "coordinate"));
         InitConversion(m_conv.get());
         ASSERT_EQ(kScreenW, m_conv->m_nScreenWidth);
@@ -305,6 +308,7 @@ protected:
     CBoardSim m_board;
     zt::ChildProcess m_svc;
     Product m_product = kProducts[0];
+    Strings m_early; // datagrams before "#ZT@IsStart"
 };
 
 std::string Motion(const ScreenPoint& s)
@@ -379,9 +383,7 @@ TEST_P(Strokes, HeldBackAndClassified)
     s.value1 = 100;
     s.value2 = 300;
     Start(p, s);
-    Strings early;
-    ASSERT_TRUE(m_soft.WaitFor("#ZT@IsStart", 5000, &early));
-    EXPECT_EQ(Strings{"#ZT@Connect@StyleIRQ"}, early);
+    EXPECT_EQ(Strings{"#ZT@Connect@StyleIRQ"}, m_early);
 
     // Held back: nothing reaches the X server before the third report.
     Feed({Touch(8000, 8000, pen, pen)});
@@ -470,7 +472,6 @@ TEST_F(ZezService, DualFullTracksEveryContact)
     DualPeer peer;
     m_soft.Send("#ZT@StartDual@" + std::to_string(peer.Port()));
     ASSERT_TRUE(peer.Accept(5000)) << m_svc.Output();
-    m_soft.Drain(200);
 
     const ScreenPoint a = Screen(6000, 6000), b = Screen(20000, 20000);
     Feed({Touch(6000, 6000), Touch(20000, 20000)});

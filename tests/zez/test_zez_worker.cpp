@@ -334,6 +334,31 @@ TEST_F(ZezTest, DriverSettingsWithoutAConfigurationFile)
     }
 }
 
+TEST_F(ZezTest, DriverSettingsAreLoggedInEachModelsWords)
+{
+    Settings s;
+    s.value1 = 11;
+    s.value2 = 22;
+    s.gesture = 1;
+    Configure(s);
+    struct Case {
+        const IRQModel* model;
+        const char* line; // empty: none
+    } cases[] = {
+        {&g_irqModelZEZ, "**Quenlo**VALUE1>>11 VALUE2>>22 m_bGesture>>1\n"},
+        {&g_irqModelIRQT, "VALUE1=11 VALUE2=22 m_bGesture=1\n"},
+        {&g_irqModelIRQH, "VALUE1=11 VALUE2=22 m_bGesture=1\n"},
+        {&g_irqModelIRQ16, ""},
+    };
+    for (const Case& c : cases) {
+        Probe w(*c.model, m_log);
+        ::testing::internal::CaptureStdout();
+        w.ReadDriverSet();
+        EXPECT_EQ(c.line, ::testing::internal::GetCapturedStdout()) << c.model->pName;
+        EXPECT_EQ(11, w.m_iValue1.load());
+    }
+}
+
 TEST_F(ZezTest, FactoryMakesEachModel)
 {
     for (const IRQModel* m : kAllModels) {

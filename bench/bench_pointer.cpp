@@ -22,20 +22,9 @@ namespace {
 
 typedef std::chrono::steady_clock Clock;
 
-class BenchHost : public CZTBoardHost {
+class BenchHost : public CZTBoardQuietHost {
 public:
-    void SendConnectToSoft(bool) override {}
-    void OnSend(const char*, int) override {}
-    void PostAppCommand(int) override {}
-    void AdviseData(const wxString&) override {}
-    void ReloadConversion() override {}
-    bool StartDualSock(int) override { return false; }
-    void StopDualSock() override {}
-    void SendDualPoint(int, int, int) override {}
-    void SendDualData(int, int, int, int) override {}
     bool IsWorkRun() override { return true; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
     void GetScreenSize(int* w, int* h) override
     {
         *w = 1920;

@@ -53,7 +53,7 @@ struct Timing {
 
 // The dual-screen peer's records go into a socket pair, as the real link
 // writes them to a socket; a thread drains the far end.
-class BenchHost : public CZTBoardHost {
+class BenchHost : public CZTBoardQuietHost {
 public:
     BenchHost()
     {
@@ -71,18 +71,10 @@ public:
         close(m_fd[0]);
         close(m_fd[1]);
     }
-    void SendConnectToSoft(bool) override {}
-    void OnSend(const char*, int) override {}
-    void PostAppCommand(int) override {}
-    void AdviseData(const wxString&) override {}
-    void ReloadConversion() override {}
     bool StartDualSock(int) override { return true; }
-    void StopDualSock() override {}
     void SendDualPoint(int a, int x, int y) override { Record(-1, a, x, y); }
     void SendDualData(int id, int st, int x, int y) override { Record(id, st, x, y); }
     bool IsWorkRun() override { return true; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
     void GetScreenSize(int* w, int* h) override
     {
         *w = 1920;

@@ -27,22 +27,7 @@ void CZTBoardHost::GetScreenSize(int* pWidth, int* pHeight)
 }
 
 namespace {
-class CNullHost : public CZTBoardHost {
-public:
-    void SendConnectToSoft(bool) override {}
-    void OnSend(const char*, int) override {}
-    void PostAppCommand(int) override {}
-    void AdviseData(const wxString&) override {}
-    void ReloadConversion() override {}
-    bool StartDualSock(int) override { return false; }
-    void StopDualSock() override {}
-    void SendDualPoint(int, int, int) override {}
-    void SendDualData(int, int, int, int) override {}
-    bool IsWorkRun() override { return false; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
-};
-CNullHost s_nullHost;
+CZTBoardQuietHost s_nullHost;
 // Installed once at start-up, before any other thread exists.
 std::atomic<CZTBoardHost*> s_pHost{nullptr};
 } // namespace

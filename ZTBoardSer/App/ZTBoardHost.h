@@ -26,6 +26,24 @@ public:
     virtual void GetScreenSize(int* pWidth, int* pHeight);
 };
 
+// A host that does nothing: what components meet when they run without the
+// application, and the base of hosts that handle only what they care about.
+class CZTBoardQuietHost : public CZTBoardHost {
+public:
+    void SendConnectToSoft(bool) override {}
+    void OnSend(const char*, int) override {}
+    void PostAppCommand(int) override {}
+    void AdviseData(const wxString&) override {}
+    void ReloadConversion() override {}
+    bool StartDualSock(int) override { return false; }
+    void StopDualSock() override {}
+    void SendDualPoint(int, int, int) override {}
+    void SendDualData(int, int, int, int) override {}
+    bool IsWorkRun() override { return false; }
+    void StopKeyTimer() override {}
+    bool IsKeyTimerRunning() override { return false; }
+};
+
 // The current host; a host that does nothing when none is installed, so that
 // components never need to test for null.
 CZTBoardHost* ZTHost();

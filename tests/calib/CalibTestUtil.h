@@ -21,20 +21,14 @@ namespace zt {
 
 // Records, in order: "send:<bytes>", "cmd:<n>", "advise:<text>", "reload",
 // "stop". Calls may come from several threads.
-class RecordingHost : public CZTBoardHost {
+class RecordingHost : public CZTBoardQuietHost {
 public:
-    void SendConnectToSoft(bool) override {}
     void OnSend(const char* pData, int nLen) override { Add("send:" + std::string(pData, nLen)); }
     void PostAppCommand(int n) override { Add("cmd:" + std::to_string(n)); }
     void AdviseData(const wxString& s) override { Add("advise:" + std::string(s.utf8_str())); }
     void ReloadConversion() override { Add("reload"); }
-    bool StartDualSock(int) override { return false; }
-    void StopDualSock() override {}
-    void SendDualPoint(int, int, int) override {}
-    void SendDualData(int, int, int, int) override {}
     bool IsWorkRun() override { return true; }
     void StopKeyTimer() override { Add("stop"); }
-    bool IsKeyTimerRunning() override { return false; }
 
     std::vector<std::string> Take()
     {

@@ -19,23 +19,13 @@
 
 namespace zt {
 
-class PointerHost : public CZTBoardHost {
+class PointerHost : public CZTBoardQuietHost {
 public:
-    void SendConnectToSoft(bool) override {}
-    void OnSend(const char*, int) override {}
-    void PostAppCommand(int) override {}
-    void AdviseData(const wxString&) override {}
-    void ReloadConversion() override {}
-    bool StartDualSock(int) override { return false; }
-    void StopDualSock() override {}
     void SendDualPoint(int nAction, int x, int y) override
     {
         dual.push_back(std::to_string(nAction) + " " + std::to_string(x) + " " + std::to_string(y));
     }
-    void SendDualData(int, int, int, int) override {}
     bool IsWorkRun() override { return true; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
     void GetScreenSize(int* w, int* h) override
     {
         *w = width;

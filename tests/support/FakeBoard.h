@@ -44,21 +44,13 @@ private:
     std::vector<std::string> m_events;
 };
 
-class LoggingHost : public CZTBoardHost {
+class LoggingHost : public CZTBoardQuietHost {
 public:
     explicit LoggingHost(EventLog& log) : m_log(log) {}
     void SendConnectToSoft(bool on) override { m_log.Add(on ? "online" : "offline"); }
     void OnSend(const char* p, int n) override { m_log.Add("send:" + std::string(p, (size_t)n)); }
     void PostAppCommand(int n) override { m_log.Add("command" + std::to_string(n)); }
-    void AdviseData(const wxString&) override {}
-    void ReloadConversion() override {}
-    bool StartDualSock(int) override { return false; }
-    void StopDualSock() override {}
-    void SendDualPoint(int, int, int) override {}
-    void SendDualData(int, int, int, int) override {}
     bool IsWorkRun() override { return true; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
     void GetScreenSize(int* w, int* h) override { *w = 1920, *h = 1080; }
 
 private:

@@ -35,14 +35,13 @@ const int kScreenH = 1080;
 // called them:
 //   "send <text>", "post <n>", "advise <text>", "dualsock <port>",
 //   "stopdual", "point <action> <x> <y>", "touch <slot> <state> <x> <y>".
-class RecordingHost : public CZTBoardHost {
+class RecordingHost : public CZTBoardQuietHost {
 public:
     explicit RecordingHost(EventLog& log) : m_log(log) {}
     void SendConnectToSoft(bool on) override { m_log.Add(on ? "online" : "offline"); }
     void OnSend(const char* p, int n) override { m_log.Add("send " + std::string(p, (size_t)n)); }
     void PostAppCommand(int n) override { m_log.Add("post " + std::to_string(n)); }
     void AdviseData(const wxString& s) override { m_log.Add("advise " + std::string(s.utf8_str())); }
-    void ReloadConversion() override {}
     bool StartDualSock(int port) override
     {
         m_log.Add("dualsock " + std::to_string(port));
@@ -59,8 +58,6 @@ public:
                   " " + std::to_string(y));
     }
     bool IsWorkRun() override { return true; }
-    void StopKeyTimer() override {}
-    bool IsKeyTimerRunning() override { return false; }
     void GetScreenSize(int* w, int* h) override { *w = kScreenW, *h = kScreenH; }
 
 private:

@@ -442,6 +442,7 @@ bool CZTBoardApp::StartDualSock(int nPort)
         RunOnMain([this, nPort] { StartDualSock(nPort); });
         return false;
     }
+    FlushDualRecords();
     delete m_pDualSock;
     m_pDualSock = new CZTBoardDualSock();
     if (m_pDualSock->Connect(nPort))
@@ -457,24 +458,52 @@ void CZTBoardApp::StopDualSock()
         RunOnMain([this] { StopDualSock(); });
         return;
     }
+    FlushDualRecords();
     delete m_pDualSock;
     m_pDualSock = nullptr;
 }
 
+void CZTBoardApp::QueueDualRecord(std::function<void(CZTBoardDualSock*)> fn)
+{
+    if (wxThread::IsMain()) {
+        FlushDualRecords();
+        if (m_pDualSock)
+            fn(m_pDualSock);
+        return;
+    }
+    // A multi-touch report yields several records: they wait here and the
+    // main thread sends them in one go, one wake-up per report instead of
+    // one per record.
+    bool first;
+    {
+        std::lock_guard<std::mutex> g(m_dualLock);
+        first = m_dualPending.empty();
+        m_dualPending.push_back(std::move(fn));
+    }
+    if (first)
+        CallAfter([this] { FlushDualRecords(); });
+}
+
+void CZTBoardApp::FlushDualRecords()
+{
+    std::vector<std::function<void(CZTBoardDualSock*)>> pending;
+    {
+        std::lock_guard<std::mutex> g(m_dualLock);
+        pending.swap(m_dualPending);
+    }
+    for (auto& fn : pending)
+        if (m_pDualSock)
+            fn(m_pDualSock);
+}
+
 void CZTBoardApp::SendDualPoint(int nAction, int x, int y)
 {
-    RunOnMain([=] {
-        if (m_pDualSock)
-            m_pDualSock->SendPoint(nAction, x, y);
-    });
+    QueueDualRecord([=](CZTBoardDualSock* s) { s->SendPoint(nAction, x, y); });
 }
 
 void CZTBoardApp::SendDualData(int nId, int nState, int x, int y)
 {
-    RunOnMain([=] {
-        if (m_pDualSock)
-            m_pDualSock->SendTouch(nId, nState, x, y);
-    });
+    QueueDualRecord([=](CZTBoardDualSock* s) { s->SendTouch(nId, nState, x, y); });
 }
 
 void CZTBoardApp::StopKeyTimer()

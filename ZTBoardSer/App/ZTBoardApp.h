@@ -7,6 +7,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "App/ZTBoardHost.h"
 #include "Common.h"
@@ -88,6 +90,8 @@ private:
     void RunOnMain(std::function<void()> fn);
     void SendConnectOnMain(bool bOnline, bool bWorkRun, int nBoardType);
     void OpenCompanionSocket();
+    void QueueDualRecord(std::function<void(CZTBoardDualSock*)> fn);
+    void FlushDualRecords();
     void DeleteCompanionSocket();
 
     void OnSocketEvent(wxSocketEvent& event);
@@ -121,6 +125,10 @@ private:
     std::shared_ptr<wxSemaphore> m_notifyExited;
     std::atomic<int> m_nWorkBoardType;
     std::atomic<bool> m_bExiting;
+    std::mutex m_dualLock;
+    // Records of the dual-screen link made on the worker thread, waiting for
+    // the main thread; guarded by m_dualLock.
+    std::vector<std::function<void(CZTBoardDualSock*)>> m_dualPending;
     int m_nSocketTimes;
     int m_nScreenW, m_nScreenH;
 

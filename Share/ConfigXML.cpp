@@ -118,6 +118,13 @@ bool CConfigXML::WriteReplacing(const char* path) const
     size_t len = (size_t)printer.CStrSize();
     if (len > 0 && text[len - 1] == '\0')
         --len;
+    // The parser accepts some damage that its printer then writes in a form
+    // it no longer accepts (text after the root element ended by a stray
+    // closing tag): such a save would lose every setting. The file keeps
+    // what it has instead.
+    XMLDocument check;
+    if (check.Parse(text, len) != XML_SUCCESS || !check.RootElement())
+        return false;
 
     std::string tmp = std::string(path) + ".XXXXXX";
     std::vector<char> tmpl(tmp.begin(), tmp.end());

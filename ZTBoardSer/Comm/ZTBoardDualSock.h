@@ -6,10 +6,10 @@ class CZTBoardDualSock {
 public:
     // How long Connect may hold its caller (the main thread) for a peer that
     // does not answer.
-    static const int kConnectWaitMs = 1000;
+    static constexpr int kConnectWaitMs = 1000;
     // How long one record may wait for a peer that has stopped reading
     // before the link is given up.
-    static const int kSendWaitMs = 200;
+    static constexpr int kSendWaitMs = 200;
     enum { RECORD_SIZE = 20 };
 
     CZTBoardDualSock();

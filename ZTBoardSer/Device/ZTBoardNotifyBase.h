@@ -51,7 +51,7 @@ protected:
 
     // Pause between creating a device and opening it: the board's nodes
     // appear after its interface is announced.
-    static const int kOpenPauseMs = 500;
+    static constexpr int kOpenPauseMs = 500;
 
 private:
     std::shared_ptr<wxSemaphore> m_exitSignal;

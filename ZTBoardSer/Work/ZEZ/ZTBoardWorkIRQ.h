@@ -18,13 +18,13 @@
 
 class CZTBoardWorkIRQ : public CZTBoardWorkBase {
 public:
-    static const int kReportLen = 64;
-    static const int kRecords = 6;
-    static const int kRecordLen = 10;
-    static const int kStatusTouching = 7;
+    static constexpr int kReportLen = 64;
+    static constexpr int kRecords = 6;
+    static constexpr int kRecordLen = 10;
+    static constexpr int kStatusTouching = 7;
     // Half width of the band around the split line in which a lone contact
     // moves neither pointer.
-    static const int kSplitBand = 9;
+    static constexpr int kSplitBand = 9;
 
     CZTBoardWorkIRQ();
 

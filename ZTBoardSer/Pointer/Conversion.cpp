@@ -256,16 +256,21 @@ void CConversionBase::CalcCameraRect()
         ymin = std::min(ymin, m_dot[DotIndex(i, rowMin)].y);
         ymax = std::max(ymax, m_dot[DotIndex(i, rowMax)].y);
     }
-    int x0 = (int)xmin, x1 = (int)xmax, y0 = (int)ymin, y1 = (int)ymax;
+    // In doubles: a damaged grid may hold any value, and only what is held to
+    // the camera's frame may become an int.
+    double x0 = std::trunc(xmin), x1 = std::trunc(xmax), y0 = std::trunc(ymin), y1 = std::trunc(ymax);
     // Undo the target layout: the board distance from the outer targets to
     // the screen edge, enlarged.
-    double mx = std::abs(x1 - x0) / kTargetSpan * kTargetMargin * kCameraGrowX;
-    double my = std::abs(y1 - y0) / kTargetSpan * kTargetMargin * kCameraGrowY;
+    double mx = std::fabs(x1 - x0) / kTargetSpan * kTargetMargin * kCameraGrowX;
+    double my = std::fabs(y1 - y0) / kTargetSpan * kTargetMargin * kCameraGrowY;
     const int W = CConversionATF::kFrameWidth, H = CConversionATF::kFrameHeight;
-    int left = x0 - mx > 0 ? (int)(x0 - mx) : 0;
-    int right = x1 + mx < W ? (int)(x1 + mx) : W;
-    int top = y0 - my > 0 ? (int)(y0 - my) : 0;
-    int bottom = y1 + my < H ? (int)(y1 + my) : H;
+    auto inFrame = [](double v, int limit) {
+        return v > 0 ? (v < limit ? (int)v : limit) : 0; // NaN: 0
+    };
+    int left = inFrame(x0 - mx, W);
+    int right = std::isnan(x1 + mx) ? W : inFrame(x1 + mx, W);
+    int top = inFrame(y0 - my, H);
+    int bottom = std::isnan(y1 + my) ? H : inFrame(y1 + my, H);
     m_rcCamera[0] = (int)std::lround(right / 10.0);
     m_rcCamera[1] = (int)std::lround(left / 10.0);
     m_rcCamera[2] = (int)std::lround(top / 10.0);

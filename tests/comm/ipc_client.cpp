@@ -52,7 +52,8 @@ void Pump(int ms)
     while (wxGetLocalTimeMillis() < end) {
         if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
             loop->DispatchTimeout(10);
-        wxTheApp->ProcessPendingEvents();
+        // wxTheApp would cast to the GUI application class: this tool is a console one.
+        wxAppConsole::GetInstance()->ProcessPendingEvents();
     }
 }
 

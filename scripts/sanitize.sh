@@ -30,7 +30,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # clang: its sanitizer runtimes are linked statically as one, so the report
 # file and the default options below reach UndefinedBehaviorSanitizer too.
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DZT_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      "-DCMAKE_CXX_STANDARD_LIBRARIES=$build/sanitizer_defaults.o $ZT_SANITIZE_EXTRA_LIBS" \
+      "-DCMAKE_CXX_STANDARD_LIBRARIES=$build/sanitizer_defaults.o" \
       $CMAKE_ARGS >/dev/null
 cmake --build "$build" -j2
 

@@ -172,6 +172,25 @@ ScreenPoint CMouseCtrlBase::Blend(int x, int y, const ScreenPoint& ptLast) const
     return Pt((int)(m_fRC1 * x + m_fRC2 * ptLast.x), (int)(m_fRC1 * y + m_fRC2 * ptLast.y));
 }
 
+// The event types that need no contact state, alike on every local path.
+void CMouseCtrlBase::PlainEvent(int x, int y, int nType)
+{
+    switch (nType) {
+    case MOUSE_RCLICK:
+        RightClickSequence();
+        break;
+    case MOUSE_CLICK:
+        LeftDown();
+        LeftUp();
+        break;
+    case MOUSE_MOVE:
+        MoveTo(x, y);
+        break;
+    default:
+        break;
+    }
+}
+
 void CMouseCtrlBase::MouseEvent(int x, int y, int nType)
 {
     switch (nType) {
@@ -188,16 +207,6 @@ void CMouseCtrlBase::MouseEvent(int x, int y, int nType)
         m_ptLast = Blend(x, y, m_ptLast);
         MoveTo(m_ptLast.x, m_ptLast.y);
         break;
-    case MOUSE_RCLICK:
-        RightClickSequence();
-        break;
-    case MOUSE_CLICK:
-        LeftDown();
-        LeftUp();
-        break;
-    case MOUSE_MOVE:
-        MoveTo(x, y);
-        break;
     case MOUSE_REPRESS:
         if (m_bPressed) {
             LeftUp();
@@ -205,6 +214,7 @@ void CMouseCtrlBase::MouseEvent(int x, int y, int nType)
         }
         break;
     default:
+        PlainEvent(x, y, nType);
         break;
     }
 }
@@ -340,17 +350,8 @@ void CMouseCtrlBase::SmoothMouseEvent(int x, int y, int nType)
             MoveTo(p.x, p.y);
         }
         break;
-    case MOUSE_RCLICK:
-        RightClickSequence();
-        break;
-    case MOUSE_CLICK:
-        LeftDown();
-        LeftUp();
-        break;
-    case MOUSE_MOVE:
-        MoveTo(x, y);
-        break;
     default:
+        PlainEvent(x, y, nType);
         break;
     }
 }

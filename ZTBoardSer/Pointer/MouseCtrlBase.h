@@ -54,6 +54,7 @@ protected:
     virtual long long NowMs() const;
 
     void RightClickSequence();
+    void PlainEvent(int x, int y, int nType);
     // Counts a sample lying within LIMIT_MOVE of pDown; returns whether it
     // did.
     bool CountStill(int x, int y, const ScreenPoint& ptDown, int* pCount) const;
